@@ -8,7 +8,7 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok install
 
 for p in cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev googletest \
          g++-mingw-w64-i686 wine xvfb xauth x11-utils imagemagick locales bzip2 gzip lz4 \
-         liblnk-utils strace; do
+         liblnk-utils strace time; do
   have_pkg "$p" || need+=("$p")
 done
 have_pkg wine32:i386 || need+=(wine32:i386)
