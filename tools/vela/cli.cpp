@@ -1,6 +1,10 @@
 #include "cli.h"
 
 #include <cstdio>
+#include <cstdlib>
+
+#include "project.h"
+#include "text_encoding.h"
 
 namespace vela {
 
@@ -76,6 +80,22 @@ bool ParseArgs(const Command& command, const std::vector<std::string>& args,
         out.options.emplace_back(name, value);
     }
     return true;
+}
+
+int ParseCodePage(const Command& command, const ParsedArgs& args, int& codePage) {
+    codePage = kDefaultCodePage;
+    if (const std::string* value = args.Value("codepage")) {
+        char* end = nullptr;
+        long n = std::strtol(value->c_str(), &end, 10);
+        if (value->empty() || *end != '\0' || n <= 0 || n > 65535)
+            return UsageError(command, "--codepage needs a code page number such as 1252");
+        codePage = static_cast<int>(n);
+    }
+    if (!CodePageSupported(codePage)) {
+        PrintError(command.name, "code page " + std::to_string(codePage) + " is not known on this system");
+        return ExitUsage;
+    }
+    return ExitOk;
 }
 
 }  // namespace vela

@@ -45,4 +45,8 @@ struct OptionSpec {
 bool ParseArgs(const Command& command, const std::vector<std::string>& args,
                const std::vector<OptionSpec>& known, ParsedArgs& out);
 
+// Reads --codepage=N (default 1252) and checks that the system can convert it.
+// Returns ExitOk, or ExitUsage after printing the error.
+int ParseCodePage(const Command& command, const ParsedArgs& args, int& codePage);
+
 }  // namespace vela

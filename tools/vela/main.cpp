@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "commands.h"
 #include "foundation/fatal_report_exception.h"
 #include "version.h"
 
@@ -31,6 +32,8 @@ const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {"help", "show the commands, or how to use one", kHelpUsage, RunHelp},
         {"version", "print the version", kVersionUsage, RunVersion},
+        {"init", "write a starter project folder", kInitUsage, RunInit},
+        {"check", "list the problems of a setup script and its project", kCheckUsage, RunCheck},
     };
     return commands;
 }
