@@ -12,4 +12,22 @@ int RunCheck(const std::vector<std::string>& args);
 extern const char kInitUsage[];
 int RunInit(const std::vector<std::string>& args);
 
+extern const char kBuildUsage[];
+int RunBuild(const std::vector<std::string>& args);
+extern const char kAddUsage[];
+int RunAdd(const std::vector<std::string>& args);
+extern const char kRmUsage[];
+int RunRm(const std::vector<std::string>& args);
+extern const char kCompactUsage[];
+int RunCompact(const std::vector<std::string>& args);
+
+extern const char kListUsage[];
+int RunList(const std::vector<std::string>& args);
+extern const char kCatUsage[];
+int RunCat(const std::vector<std::string>& args);
+extern const char kExtractUsage[];
+int RunExtract(const std::vector<std::string>& args);
+extern const char kVerifyUsage[];
+int RunVerify(const std::vector<std::string>& args);
+
 }  // namespace vela

@@ -34,6 +34,14 @@ const std::vector<Command>& Commands() {
         {"version", "print the version", kVersionUsage, RunVersion},
         {"init", "write a starter project folder", kInitUsage, RunInit},
         {"check", "list the problems of a setup script and its project", kCheckUsage, RunCheck},
+        {"build", "package a project folder into an installer", kBuildUsage, RunBuild},
+        {"list", "list the entries of a package", kListUsage, RunList},
+        {"cat", "write one entry of a package to standard output", kCatUsage, RunCat},
+        {"extract", "write entries of a package as files", kExtractUsage, RunExtract},
+        {"verify", "read and test every entry of a package", kVerifyUsage, RunVerify},
+        {"add", "add a file to a package", kAddUsage, RunAdd},
+        {"rm", "remove entries from a package", kRmUsage, RunRm},
+        {"compact", "drop replaced and removed bodies from a package", kCompactUsage, RunCompact},
     };
     return commands;
 }
