@@ -211,8 +211,12 @@ int RunCat(const std::vector<std::string>& argv) {
                               (status.detail.empty() ? "" : " (" + status.detail + ")"));
         return ExitFailed;
     }
+    // A terminal gets text in UTF-8; a pipe or file gets the entry's exact bytes.
+    std::string bytes(reinterpret_cast<const char*>(status.content.get()), entry->length);
+    if (StdoutIsTerminal() && !IsValidUtf8(bytes))
+        bytes = PackageTextToUtf8(bytes, c.codePage);
     SetBinaryStdout();
-    if (std::fwrite(status.content.get(), 1, entry->length, stdout) != entry->length || std::fflush(stdout) != 0) {
+    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() || std::fflush(stdout) != 0) {
         PrintError("cat", "cannot write to standard output");
         return ExitFailed;
     }

@@ -64,6 +64,14 @@ void SetBinaryStdin() {
 #endif
 }
 
+bool StdoutIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stdout)) != 0;
+#else
+    return isatty(STDOUT_FILENO) != 0;
+#endif
+}
+
 ProgressLine::ProgressLine(bool quiet) {
 #ifdef _WIN32
     enabled_ = !quiet && _isatty(_fileno(stderr));

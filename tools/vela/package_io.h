@@ -23,6 +23,7 @@ const char* CodecName(uint32_t flags);
 // Puts standard output into binary mode (Windows would otherwise turn "\n" into CR LF).
 void SetBinaryStdout();
 void SetBinaryStdin();
+bool StdoutIsTerminal();
 
 // A one-line progress display on standard error, shown only when it is a terminal.
 class ProgressLine {
