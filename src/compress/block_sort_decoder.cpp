@@ -53,7 +53,8 @@ public:
 
 private:
     void Refill(int k) {
-        while (count_ <= 56) {
+        // Without reading ahead, take only the bytes needed now.
+        while (count_ <= 56 && (chunkSize_ > 1 || count_ < k)) {
             if (next_ == end_) {
                 size_t got = input_.Read(chunk_, chunkSize_);
                 if (got == 0)

@@ -20,6 +20,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "compress/block_sort_encoder_internal.h"
 #include "foundation/run_time_error.h"
@@ -284,6 +285,11 @@ private:
     uint32_t n_;
     uint32_t h_ = 0;
     uint32_t seed_ = 20010101u;
+    struct Task {
+        uint32_t lo, hi;
+        bool update;  // give [lo, hi] its group number (else: sort it)
+    };
+    std::vector<Task> tasks_;
 };
 
 void DoublingSort::SmallSort(uint32_t lo, uint32_t hi) {
@@ -318,19 +324,38 @@ void DoublingSort::SmallSort(uint32_t lo, uint32_t hi) {
     }
 }
 
-void DoublingSort::SortGroup(uint32_t lo, uint32_t hi) {
-    while (hi - lo + 1 > 16) {
+void DoublingSort::SortGroup(uint32_t lo0, uint32_t hi0) {
+    // A group is split into smaller, equal and greater parts by the key; the parts
+    // must be finished in that order (the smaller part's new numbers first, then
+    // the equal part's, then the greater part's) so that every key read meanwhile
+    // orders consistently with the rotations. Hence a stack of tasks rather than
+    // recursion, which also keeps the depth off the machine stack.
+    std::vector<Task>& tasks = tasks_;
+    tasks.clear();
+    tasks.push_back({lo0, hi0, false});
+    while (!tasks.empty()) {
+        const Task task = tasks.back();
+        tasks.pop_back();
+        const uint32_t lo = task.lo, hi = task.hi;
+        if (task.update) {
+            UpdateGroup(lo, hi);
+            continue;
+        }
+        if (hi - lo + 1 <= 16) {
+            SmallSort(lo, hi);
+            continue;
+        }
         // Pivot: the median of three keys at pseudo-random places (fixed seed, so
         // the output stays deterministic).
-        uint32_t m = hi - lo + 1;
-        uint32_t k1 = Key(I_[lo + Random() % m]);
-        uint32_t k2 = Key(I_[lo + Random() % m]);
-        uint32_t k3 = Key(I_[lo + Random() % m]);
-        uint32_t pivot = std::max(std::min(k1, k2), std::min(std::max(k1, k2), k3));
-        // Ternary partition: [lo, lt) smaller, [lt, gt] equal, (gt, hi] greater.
+        const uint32_t m = hi - lo + 1;
+        const uint32_t k1 = Key(I_[lo + Random() % m]);
+        const uint32_t k2 = Key(I_[lo + Random() % m]);
+        const uint32_t k3 = Key(I_[lo + Random() % m]);
+        const uint32_t pivot = std::max(std::min(k1, k2), std::min(std::max(k1, k2), k3));
+        // Ternary partition: [lo, lt) smaller, [lt, greater) equal, [greater, hi] greater.
         uint32_t lt = lo, i = lo, greater = hi + 1;
         while (i < greater) {
-            uint32_t k = Key(I_[i]);
+            const uint32_t k = Key(I_[i]);
             if (k < pivot) {
                 std::swap(I_[lt], I_[i]);
                 lt++;
@@ -343,26 +368,12 @@ void DoublingSort::SortGroup(uint32_t lo, uint32_t hi) {
             }
         }
         // The pivot is one of the keys, so the equal part is never empty.
-        const uint32_t gt = greater - 1;
-        UpdateGroup(lt, gt);
-        // Recurse into the smaller side, loop on the larger one.
-        bool hasLeft = lt > lo, hasRight = gt < hi;
-        uint32_t leftSize = lt - lo, rightSize = hi - gt;
-        if (leftSize < rightSize) {
-            if (hasLeft)
-                SortGroup(lo, lt - 1);
-            if (!hasRight)
-                return;
-            lo = gt + 1;
-        } else {
-            if (hasRight)
-                SortGroup(gt + 1, hi);
-            if (!hasLeft)
-                return;
-            hi = lt - 1;
-        }
+        if (greater <= hi)
+            tasks.push_back({greater, hi, false});
+        tasks.push_back({lt, greater - 1, true});
+        if (lt > lo)
+            tasks.push_back({lo, lt - 1, false});
     }
-    SmallSort(lo, hi);
 }
 
 void DoublingSort::Run() {
