@@ -30,4 +30,12 @@ int RunExtract(const std::vector<std::string>& args);
 extern const char kVerifyUsage[];
 int RunVerify(const std::vector<std::string>& args);
 
+extern const char kInstallUsage[];
+int RunInstall(const std::vector<std::string>& args);
+
+extern const char kCompressUsage[];
+int RunCompress(const std::vector<std::string>& args);
+extern const char kDecompressUsage[];
+int RunDecompress(const std::vector<std::string>& args);
+
 }  // namespace vela
