@@ -204,6 +204,11 @@ int RegistryFile::AddKey(const std::string& path) {
         if (n > matched)
             matched = n;
     }
+    // The machine's own top-level keys have their standard spelling.
+    if (matched < 2 && parts.size() >= 2)
+        for (const char* standard : {"HARDWARE", "SAM", "SECURITY", "SOFTWARE", "SYSTEM"})
+            if (SameName(parts[1], standard))
+                parts[1] = standard;
     std::string spelled = parts[0];
     for (size_t i = 1; i < parts.size(); i++)
         spelled += "\\" + parts[i];

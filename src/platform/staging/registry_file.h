@@ -2,7 +2,7 @@
 //
 //   REGEDIT4
 //
-//   [HKEY_LOCAL_MACHINE\Software\Maker\Product]
+//   [HKEY_LOCAL_MACHINE\SOFTWARE\Maker\Product]
 //   "Path"="C:\\Program Files\\Product\\"
 //   @="default value"
 //
@@ -11,7 +11,8 @@
 // cannot carry) is written as hex(1): followed by its bytes and the terminating
 // NUL, the REGEDIT4 form of a string value. Keys and values keep the order in which
 // they were first written; key and value names match without regard to ASCII case,
-// and a name keeps the spelling it was first written with, as in the registry.
+// and a name keeps the spelling it was first written with, as in the registry
+// (the top-level keys SOFTWARE, SYSTEM, ... have their standard spelling).
 // Lines of other value types in a loaded file are kept as they are.
 #pragma once
 #include <string>
