@@ -17,7 +17,8 @@ inline std::vector<uint8_t> ReferenceLzCompress(const std::vector<uint8_t>& inpu
     size_t consumed = 0;  // input bytes read into the window so far
     auto read = [&](int at, int count) {
         int got = static_cast<int>(std::min<size_t>(static_cast<size_t>(count), input.size() - consumed));
-        std::memcpy(window.data() + at, input.data() + consumed, static_cast<size_t>(got));
+        if (got > 0)
+            std::memcpy(window.data() + at, input.data() + consumed, static_cast<size_t>(got));
         consumed += static_cast<size_t>(got);
         return got;
     };
