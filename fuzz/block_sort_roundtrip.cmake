@@ -1,0 +1,1 @@
+vela_add_fuzz(NAME block_sort_roundtrip SOURCE ${CMAKE_CURRENT_LIST_DIR}/block_sort_roundtrip.cpp LIBS vela_compress_encode vela_compress_decode vela_fatal_throw)
