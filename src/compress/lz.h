@@ -11,7 +11,9 @@
 #include "foundation/progress.h"
 
 // Encodes input to its end as one LZ stream. Returns the number of bytes
-// written, or -1 when a write to output failed (the stream is then incomplete).
+// written, or -1 when a write to output failed or reading the input failed (the
+// stream is then incomplete or does not hold the whole input; after a read
+// error the input keeps its error flag).
 int64_t lzCompress(ByteInput& input, ByteOutput& output, ProgressCallback progress);
 
 // Decodes one LZ stream up to its end item into destination, never writing more

@@ -288,6 +288,8 @@ int64_t Encoder::Run() {
 int64_t lzCompress(ByteInput& input, ByteOutput& output, ProgressCallback progress) {
     auto encoder = std::make_unique<Encoder>(input, output, progress);
     int64_t written = encoder->Run();
-    input.ClearFlags();
+    // The end of the input is expected; a read error stays visible to the caller.
+    if (!input.Error())
+        input.ClearFlags();
     return written;
 }

@@ -139,6 +139,7 @@ TEST(LzEncoderFailures, WriteAndReadFailuresReturnMinusOne) {
         FailingInput in(text, good);
         MemoryOutput out;
         EXPECT_EQ(lzCompress(in, out, nullptr), -1) << "read error after " << good << " bytes";
+        EXPECT_TRUE(in.Error());
     }
 }
 

@@ -17,6 +17,7 @@
 #include "commands.h"
 #include "compress/block_sort.h"
 #include "compress/block_sort_format.h"
+#include "compress/lz.h"
 #include "foundation/byte_stream.h"
 #include "package_io.h"
 
@@ -29,7 +30,7 @@ const char kCompressUsage[] =
     "codec and writes it to OUT (standard output when omitted or \"-\").\n"
     "\n"
     "Options:\n"
-    "  --codec=NAME   the codec: bs (block-sorting, the default)\n";
+    "  --codec=NAME   the codec: bs (block-sorting, the default) or lz\n";
 
 const char kDecompressUsage[] =
     "Usage: vela decompress [--codec=NAME] [--size=N] [IN [OUT]]\n"
@@ -39,7 +40,7 @@ const char kDecompressUsage[] =
     "stream is reported and nothing is written to OUT.\n"
     "\n"
     "Options:\n"
-    "  --codec=NAME   the codec: bs (block-sorting, the default)\n"
+    "  --codec=NAME   the codec: bs (block-sorting, the default) or lz\n"
     "  --size=N       the number of bytes the stream must decode to; without it\n"
     "                 the whole stream is decoded\n";
 
@@ -72,8 +73,21 @@ bool BlockSortRecognizes(const uint8_t* data, size_t size) {
     return size >= 4 && blocksort::HeaderBlockSize(data) != 0;
 }
 
+bool LzCompress(ByteInput& input, ByteOutput& output) {
+    // -1 after a failed read leaves the input's error flag set, which the
+    // command reports as such; otherwise it means the write failed.
+    return lzCompress(input, output, nullptr) >= 0 || input.Error();
+}
+size_t LzDecompress(ByteInput& input, uint8_t* destination, size_t capacity) {
+    return lzDecompress(input, destination, capacity, nullptr);
+}
+uint64_t LzDecompressToStream(ByteInput& input, ByteOutput& output) {
+    return lzDecompressToStream(input, output, nullptr);
+}
+
 const Codec kCodecs[] = {
     {"bs", BlockSortCompress, BlockSortDecompress, BlockSortDecompressToStream, BlockSortRecognizes},
+    {"lz", LzCompress, LzDecompress, LzDecompressToStream, nullptr},
 };
 
 const Codec* FindCodec(const std::string& name) {
