@@ -41,8 +41,10 @@ bool FileReplacement::Begin(const char* targetPath) {
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, ".new-%08x%08x", high, low);
         std::string name = FolderPrefixOf(target) + "~" + NameOf(target) + suffix;
-        HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Shared for reading and writing: the packaging tool reopens the new file
+        // by its name (as a package archive) while it is being built.
+        HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             if (GetLastError() == ERROR_FILE_EXISTS)
                 continue;  // a name already taken: draw another
