@@ -39,6 +39,9 @@ constexpr int kHashBits = 15;
 constexpr int kHashSize = 1 << kHashBits;
 constexpr int kPairCount = 1 << 16;
 constexpr int kMinChainMatch = 3;  // shortest match the hash chains find
+// A search moves to the chain of a later 3-byte group of the match once the
+// best length has grown by this much since it last moved.
+constexpr int kSwitchGain = 2;
 
 inline uint32_t Hash3(const uint8_t* p) {
     uint32_t v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16;
@@ -186,17 +189,37 @@ Match Encoder::Find(int i) const {
     if (limit >= kMinChainMatch) {
         int best = kMinChainMatch - 1;
         int source = -1;
-        for (int c = chainHead_[Hash3(here)]; c >= lowest; c = chain_[c]) {
+        // The chain walked links positions c + offset that share the hash of
+        // the three bytes at here + offset; candidate c is the entry minus offset.
+        int offset = 0;
+        int entry = chainHead_[Hash3(here)];
+        while (entry - offset >= lowest) {
+            const int c = entry - offset;
+            entry = chain_[entry];
             const uint8_t* there = window_ + c;
             if (there[best] != here[best])
                 continue;
             int length = MatchLength(there, here, limit);
-            if (length > best) {
-                best = length;
-                source = c;
-                if (best == limit)
-                    break;
-            }
+            if (length <= best)
+                continue;
+            best = length;
+            source = c;
+            if (best == limit)
+                break;
+            if (best - 2 < offset + kSwitchGain)
+                continue;
+            // Only a candidate that agrees on the first best + 1 bytes can still
+            // win, so it agrees on the three bytes at best - 2 as well: walk that
+            // chain instead, usually much shorter. It holds positions below i
+            // only, so it lacks the candidates at most best - 2 back; none of
+            // them can win. (Such a candidate at distance d, with d <= best,
+            // would make the bytes from c on periodic with both periods d and
+            // i - c over at least best + (i - c) bytes, hence with their common
+            // divisor, and then c would match at byte best too.)
+            offset = best - 2;
+            entry = chainHead_[Hash3(here + offset)];
+            while (entry - offset >= c)
+                entry = chain_[entry];
         }
         if (source >= 0)
             return {best, source};
