@@ -39,6 +39,9 @@ constexpr uint32_t EntryBlockSorted = 4;  // compressed with the block-sorting c
 constexpr uint32_t AddCompress = 1;   // store compressed
 constexpr uint32_t AddBlockSort = 2;  // with the block-sorting codec rather than LZ
 constexpr uint32_t AddMark = 4;       // set EntryMarked
+// With AddCompress: when the compressed body is not smaller than the content,
+// store the content raw instead (in the same place; no dead bytes are left).
+constexpr uint32_t AddStoreIfLarger = 8;
 
 // One directory record. Pointers to records stay valid until the entry is
 // removed or the archive destroyed; replacing an entry updates its record in place.

@@ -128,12 +128,7 @@ TArchiveEntry* TPackageArchive::AddEntryNow(ByteInput& source, std::string_view 
     CheckedFileOutput output(file_);
     uint64_t copied = length;
     bool encoderFailed = false;
-    if ((options & AddCompress) != 0) {
-        if ((options & AddBlockSort) != 0)
-            blockSortCompress(source, output, progress_);
-        else
-            encoderFailed = lzCompress(source, output, progress_) < 0;
-    } else {
+    auto copyRaw = [&]() {
         copied = 0;
         for (;;) {
             size_t n = source.Read(buffer.get(), kIoBufferSize);
@@ -142,10 +137,34 @@ TArchiveEntry* TPackageArchive::AddEntryNow(ByteInput& source, std::string_view 
             if (n < kIoBufferSize)
                 break;
         }
+    };
+    if ((options & AddCompress) != 0) {
+        if ((options & AddBlockSort) != 0)
+            blockSortCompress(source, output, progress_);
+        else
+            encoderFailed = lzCompress(source, output, progress_) < 0;
+    } else {
+        copyRaw();
     }
     source.ClearFlags();
     output.Flush();
     int64_t newEnd = TellFile(file_);
+    if ((options & AddCompress) != 0 && (options & AddStoreIfLarger) != 0 && !output.WriteFailed() &&
+        !encoderFailed && newEnd - dataEnd_ >= static_cast<int64_t>(length)) {
+        // Compressing did not help: write the content raw over the compressed
+        // body. Whatever of it lies beyond goes when the directory is written,
+        // which cuts the file after the trailer.
+        options &= ~(AddCompress | AddBlockSort);
+        if (!SeekFile(file_, dataEnd_) || !source.Seek(0)) {
+            source.ClearFlags();
+            Fail("cannot position the archive or the source");
+            return nullptr;
+        }
+        copyRaw();
+        source.ClearFlags();
+        output.Flush();
+        newEnd = TellFile(file_);
+    }
     if (output.WriteFailed() || encoderFailed || newEnd < dataEnd_) {
         std::clearerr(file_);
         Fail("writing the entry's body failed");

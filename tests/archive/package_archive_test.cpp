@@ -499,3 +499,34 @@ TEST(PackageArchive, ProgressAndMemo) {
 }
 
 }  // namespace
+
+namespace {
+
+// Content that compressing does not shrink is stored raw in the compressed
+// body's place: no dead bytes, and the next body follows right after it.
+TEST(PackageArchive, StoreIfLargerKeepsIncompressibleContentRaw) {
+    vela::test::TempDir dir;
+    std::string path = PathText(dir / "auto.pak");
+    Bytes noise = RandomContent(30000);
+    Bytes text = TextContent(30000);
+    const uint32_t options = AddCompress | AddBlockSort | AddStoreIfLarger;
+    {
+        TPackageArchive archive(path.c_str(), true);
+        TArchiveEntry* raw = Add(archive, "noise", noise, options);
+        ASSERT_NE(raw, nullptr) << archive.FailureText();
+        EXPECT_EQ(raw->flags, 0u);
+        EXPECT_EQ(raw->storedLength, noise.size());
+        TArchiveEntry* packed = Add(archive, "text", text, options | AddMark);
+        ASSERT_NE(packed, nullptr) << archive.FailureText();
+        EXPECT_EQ(packed->flags, EntryCompressed | EntryBlockSorted | EntryMarked);
+        EXPECT_EQ(packed->offset, noise.size());
+        EXPECT_EQ(archive.DataEnd(), static_cast<int64_t>(noise.size() + packed->storedLength));
+    }
+    TPackageArchive archive(path.c_str(), false);
+    ASSERT_FALSE(archive.Failed()) << archive.FailureText();
+    EXPECT_EQ(Read(archive, "noise").content, noise);
+    EXPECT_EQ(Read(archive, "text").content, text);
+    EXPECT_FALSE(archive.Failed()) << archive.FailureText();
+}
+
+}  // namespace

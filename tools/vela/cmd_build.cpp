@@ -90,17 +90,11 @@ uint32_t AddOptions(Codec codec) {
 }
 
 // Adds one entry; with the automatic codec an entry that does not get smaller
-// is stored instead (its compressed body stays behind as dead bytes, which the
-// caller removes by compacting). Returns the record, or none after a message.
+// is stored raw. Returns the record, or none after a message.
 TArchiveEntry* AddOne(const char* command, TPackageArchive& archive, ByteInput& source, const std::string& name,
-                      const std::string& shownName, Codec codec, uint32_t extraOptions, bool& leftDeadBytes) {
-    TArchiveEntry* entry = archive.AddEntry(source, name, AddOptions(codec) | extraOptions);
-    if (entry != nullptr && codec == Codec::Auto && entry->length > 0 && entry->storedLength >= entry->length) {
-        source.ClearFlags();
-        source.Seek(0);
-        entry = archive.AddEntry(source, name, extraOptions);
-        leftDeadBytes = true;
-    }
+                      const std::string& shownName, Codec codec, uint32_t extraOptions) {
+    uint32_t options = AddOptions(codec) | extraOptions | (codec == Codec::Auto ? AddStoreIfLarger : 0);
+    TArchiveEntry* entry = archive.AddEntry(source, name, options);
     if (entry == nullptr)
         PrintError(command, shownName + ": cannot add (" + std::string(archive.FailureText()) + ")");
     return entry;
@@ -221,7 +215,6 @@ int RunBuild(const std::vector<std::string>& argv) {
         sources.push_back({file.entryName, PackageTextToUtf8(file.entryName, codePage), file.source, nullptr});
 
     std::vector<BuiltEntry> built;
-    bool deadBytes = false;
     {
         TPackageArchive archive(replacement.TemporaryPath().c_str(), true);
         if (archive.Failed()) {
@@ -235,7 +228,7 @@ int RunBuild(const std::vector<std::string>& argv) {
             TArchiveEntry* entry;
             if (s.bytes != nullptr) {
                 MemoryInput input(s.bytes->data(), s.bytes->size());
-                entry = AddOne("build", archive, input, s.entryName, s.shownName, codec, 0, deadBytes);
+                entry = AddOne("build", archive, input, s.entryName, s.shownName, codec, 0);
             } else {
                 FileInput input(s.path.string().c_str());
                 if (!input.IsOpen()) {
@@ -243,7 +236,7 @@ int RunBuild(const std::vector<std::string>& argv) {
                     PrintError("build", s.path.string() + ": cannot open");
                     return ExitFailed;
                 }
-                entry = AddOne("build", archive, input, s.entryName, s.shownName, codec, 0, deadBytes);
+                entry = AddOne("build", archive, input, s.entryName, s.shownName, codec, 0);
             }
             if (entry == nullptr)
                 return ExitFailed;
@@ -251,8 +244,6 @@ int RunBuild(const std::vector<std::string>& argv) {
         }
         progress.Clear();
         archive.Flush();
-        if (!archive.Failed() && deadBytes)
-            archive.Compact();
         if (archive.Failed()) {
             PrintError("build", std::string("cannot write the package (") + archive.FailureText() + ")");
             return ExitFailed;
@@ -355,13 +346,10 @@ int RunAdd(const std::vector<std::string>& argv) {
     }
     {
         TPackageArchive archive(replacement.TemporaryPath().c_str(), true);
-        bool dead = false;
         if (archive.Failed() ||
-            AddOne("add", archive, input, name.text, shown, codec, args.Has("mark") ? AddMark : 0, dead) == nullptr)
+            AddOne("add", archive, input, name.text, shown, codec, args.Has("mark") ? AddMark : 0) == nullptr)
             return ExitFailed;
         archive.Flush();
-        if (!archive.Failed() && dead)
-            archive.Compact();
         if (archive.Failed()) {
             PrintError("add", std::string("cannot write the package (") + archive.FailureText() + ")");
             return ExitFailed;
