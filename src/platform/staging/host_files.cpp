@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <memory>
 
 #ifdef _WIN32
@@ -31,8 +32,37 @@ std::string ErrorText() {
 
 #ifdef _WIN32
 
+// Host paths are ANSI texts; they reach the wide calls, with the "\\?\" prefix
+// for absolute paths, so that a staging root deep in the host's folders is not
+// held to 260 characters.
+static std::wstring Wide(std::string path) {
+    if (path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) {
+        for (char& c : path)
+            if (c == '/')
+                c = '\\';
+        path = "\\\\?\\" + path;
+    }
+    int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+    std::wstring wide(length > 0 ? static_cast<size_t>(length) : 1, L'\0');
+    if (length > 0)
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), length);
+    wide.resize(wide.size() - 1);
+    return wide;
+}
+
+static std::string Narrow(const wchar_t* text) {
+    int length = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string narrow(length > 0 ? static_cast<size_t>(length) : 1, '\0');
+    if (length > 0)
+        WideCharToMultiByte(CP_ACP, 0, text, -1, narrow.data(), length, nullptr, nullptr);
+    narrow.resize(narrow.size() - 1);
+    return narrow;
+}
+
+static std::FILE* OpenFile(const std::string& path, const wchar_t* mode) { return _wfopen(Wide(path).c_str(), mode); }
+
 Kind KindOf(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = GetFileAttributesW(Wide(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return Kind::Missing;
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? Kind::Folder : Kind::File;
@@ -40,23 +70,23 @@ Kind KindOf(const std::string& path) {
 
 bool ListNames(const std::string& folder, std::vector<std::string>& names) {
     names.clear();
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(Wide(folder + "\\*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE)
         return false;
     do {
-        if (std::strcmp(data.cFileName, ".") != 0 && std::strcmp(data.cFileName, "..") != 0)
-            names.emplace_back(data.cFileName);
-    } while (FindNextFileA(find, &data));
+        if (std::wcscmp(data.cFileName, L".") != 0 && std::wcscmp(data.cFileName, L"..") != 0)
+            names.push_back(Narrow(data.cFileName));
+    } while (FindNextFileW(find, &data));
     FindClose(find);
     return true;
 }
 
-bool MakeFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
+bool MakeFolder(const std::string& path) { return CreateDirectoryW(Wide(path).c_str(), nullptr) != 0; }
 
 bool FileInfo(const std::string& path, uint64_t& size, int64_t& writeTime) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+    if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data))
         return false;
     size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
     uint64_t ticks = (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
@@ -64,13 +94,15 @@ bool FileInfo(const std::string& path, uint64_t& size, int64_t& writeTime) {
     return true;
 }
 
-bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+bool RemoveFile(const std::string& path) { return DeleteFileW(Wide(path).c_str()) != 0; }
 
 bool Replace(const std::string& from, const std::string& to) {
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 #else
+
+static std::FILE* OpenFile(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
 
 Kind KindOf(const std::string& path) {
     struct stat info;
@@ -108,6 +140,14 @@ bool Replace(const std::string& from, const std::string& to) { return std::renam
 
 #endif
 
+#ifdef _WIN32
+#define READ_MODE L"rb"
+#define WRITE_MODE L"wb"
+#else
+#define READ_MODE "rb"
+#define WRITE_MODE "wb"
+#endif
+
 bool MakeFolders(const std::string& path) {
     if (KindOf(path) == Kind::Folder)
         return true;
@@ -123,7 +163,7 @@ bool MakeFolders(const std::string& path) {
 
 bool ReadAll(const std::string& path, std::string& bytes) {
     bytes.clear();
-    FilePtr file(std::fopen(path.c_str(), "rb"));
+    FilePtr file(OpenFile(path, READ_MODE));
     if (!file)
         return false;
     char buffer[65536];
@@ -135,7 +175,7 @@ bool ReadAll(const std::string& path, std::string& bytes) {
 
 bool WriteAll(const std::string& path, const void* data, size_t size, std::string& why, size_t limit) {
     errno = 0;
-    std::FILE* raw = std::fopen(path.c_str(), "wb");
+    std::FILE* raw = OpenFile(path, WRITE_MODE);
     if (raw == nullptr) {
         why = "cannot open for writing: " + ErrorText();
         return false;

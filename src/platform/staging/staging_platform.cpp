@@ -33,15 +33,17 @@ std::string JoinHost(const std::string& folder, const std::string& name) {
 // The existing name in folder that equals name without regard to ASCII case (an
 // exact match first), or name itself.
 std::string MatchName(const std::string& folder, const std::string& name) {
-    if (host_files::KindOf(JoinHost(folder, name)) != Kind::Missing)
-        return name;
     std::vector<std::string> names;
     if (!host_files::ListNames(folder, names))
         return name;
-    for (const std::string& existing : names)
-        if (RegistryFile::SameName(existing, name))
-            return existing;
-    return name;
+    const std::string* match = nullptr;
+    for (const std::string& existing : names) {
+        if (existing == name)
+            return name;
+        if (match == nullptr && RegistryFile::SameName(existing, name))
+            match = &existing;
+    }
+    return match != nullptr ? *match : name;
 }
 
 // A volume serial number for the staged drive C, fixed so that links are reproducible.
