@@ -17,6 +17,14 @@ run "$vela" verify "$work/demo.pkg" --codepage=1251
 run "$vela" list "$work/demo.pkg" --codepage=1251
 run "$vela" cat "$work/demo.pkg" readme.txt
 echo
+echo "Installed without a window into a staging folder that stands for a Windows"
+echo "machine (drive C: is ROOT/drive_c, the registry ROOT/registry.reg):"
+run "$vela" install "$work/demo.pkg" --root "$work/machine" --desktop --codepage=1251
+run cat "$work/machine/registry.reg"
+echo
+echo "\$ find $work/machine/drive_c -type f"
+(cd "$work/machine/drive_c" && find . -type f | sort)
+echo
 echo "A new project, as a publisher would start one:"
 run "$vela" init "$work/starter"
 run "$vela" build "$work/starter" -o "$work/starter.pkg" --no-stub --quiet
