@@ -113,7 +113,8 @@ public:
         if (file_ != nullptr && file_ != stdout) {
             std::fclose(file_);
             std::error_code ignored;
-            std::filesystem::remove(temporary_, ignored);
+            if (!direct_)
+                std::filesystem::remove(temporary_, ignored);
         }
     }
 
@@ -125,11 +126,20 @@ public:
             file_ = stdout;
         } else {
             final_ = Utf8Path(path);
-            temporary_ = final_;
-            temporary_ += ".vela-part";
-            file_ = OpenFile(temporary_, true);
+            std::error_code error;
+            auto status = std::filesystem::symlink_status(final_, error);
+            if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+                // A device, a pipe or a link: write into it as it is; replacing
+                // it by a renamed file would destroy it.
+                file_ = OpenFile(final_, true);
+                direct_ = true;
+            } else {
+                temporary_ = final_;
+                temporary_ += ".vela-part";
+                file_ = OpenFile(temporary_, true);
+            }
             if (file_ == nullptr) {
-                PrintError(command, path + ": cannot create " + temporary_.filename().string());
+                PrintError(command, path + ": cannot create " + (direct_ ? path : temporary_.filename().string()));
                 return false;
             }
         }
@@ -145,6 +155,8 @@ public:
             return ok || Fail("cannot write to standard output");
         ok = std::fclose(file_) == 0 && ok;
         file_ = nullptr;
+        if (direct_)
+            return ok || Fail(final_.string() + ": cannot write");
         std::error_code error;
         if (ok)
             std::filesystem::rename(temporary_, final_, error);
@@ -162,6 +174,7 @@ private:
     }
     const char* command_ = "";
     std::FILE* file_ = nullptr;
+    bool direct_ = false;
     std::filesystem::path final_, temporary_;
     std::unique_ptr<FileOutput> stream_;
 };
@@ -266,19 +279,39 @@ int RunDecompress(const std::vector<std::string>& args) {
     auto input = OpenInput("decompress", inPath);
     if (!input)
         return ExitFailed;
+    // A seekable input is decoded where it is, after a look at its first bytes;
+    // anything else (a pipe) is read into memory first.
+    ByteInput* source = input.get();
     std::vector<uint8_t> data;
-    if (!ReadAll(*input, data)) {
-        PrintError("decompress", (inPath.empty() ? std::string("standard input") : inPath) + ": read failed");
-        return ExitFailed;
+    std::unique_ptr<MemoryInput> memory;
+    const int64_t start = input->Tell();
+    uint8_t head[4] = {};
+    size_t headSize = 0;
+    if (start >= 0) {
+        headSize = input->Read(head, sizeof head);
+        if (!input->Seek(start)) {
+            PrintError("decompress", (inPath.empty() ? std::string("standard input") : inPath) + ": cannot seek");
+            return ExitFailed;
+        }
+    } else {
+        if (!ReadAll(*input, data)) {
+            PrintError("decompress", "standard input: read failed");
+            return ExitFailed;
+        }
+        memory = std::make_unique<MemoryInput>(data.data(), data.size());
+        source = memory.get();
+        headSize = data.size() < sizeof head ? data.size() : sizeof head;
+        if (headSize > 0)
+            std::memcpy(head, data.data(), headSize);
     }
-    if (codec->recognizes != nullptr && !codec->recognizes(data.data(), data.size())) {
+    if (codec->recognizes != nullptr && !codec->recognizes(head, headSize)) {
         PrintError("decompress", std::string("not a '") + codec->name + "' stream");
         return ExitFailed;
     }
     Output output;
     if (!output.Open("decompress", outPath))
         return ExitFailed;
-    MemoryInput stream(data.data(), data.size());
+    ByteInput& stream = *source;
     if (sized) {
         std::vector<uint8_t> buffer(size);
         size_t got = codec->decompress(stream, buffer.data(), buffer.size());
