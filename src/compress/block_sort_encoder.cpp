@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <exception>
 #include <new>
+#include <thread>
 
 #include "compress/block_sort.h"
 #include "compress/block_sort_encoder_internal.h"
@@ -397,6 +399,56 @@ void WriteStreamFromBlocks(const std::vector<std::vector<uint8_t>>& blocks, cons
     writer->Finish();
 }
 
+namespace {
+
+// Codes one transformed block on a second thread while the caller loads and
+// sorts the next one. The stream stays exactly what one thread would write: the
+// blocks are coded in order, each from its own copy of the last column. A fatal
+// report raised while coding is handed back to the caller's thread.
+class BlockCoder {
+public:
+    BlockCoder(StreamWriter& writer, uint32_t capacity)
+        : writer_(writer), column_(new (std::nothrow) uint8_t[capacity]) {
+        if (!column_)
+            BS_FAIL("compressOutOfMemory");
+    }
+    ~BlockCoder() {
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+    void Start(const uint8_t* column, uint32_t n, uint32_t originWord) {
+        Wait();
+        std::memcpy(column_.get(), column, n);
+        thread_ = std::thread([this, n, originWord] {
+            try {
+                writer_.SendOriginWord(originWord);
+                writer_.SendBlock(column_.get(), n);
+            } catch (...) {
+                failure_ = std::current_exception();
+            }
+        });
+    }
+    // Waits for the block being coded; passes on its failure.
+    void Wait() {
+        if (thread_.joinable())
+            thread_.join();
+        if (failure_) {
+            std::exception_ptr failure = failure_;
+            failure_ = nullptr;
+            std::rethrow_exception(failure);
+        }
+    }
+
+private:
+    StreamWriter& writer_;
+    std::unique_ptr<uint8_t[]> column_;
+    std::thread thread_;
+    std::exception_ptr failure_;
+};
+
+}  // namespace
+
 }  // namespace blocksort
 
 void blockSortCompress(ByteInput& input, ByteOutput& output, ProgressCallback progress) {
@@ -407,12 +459,15 @@ void blockSortCompress(ByteInput& input, ByteOutput& output, ProgressCallback pr
     auto writer = std::make_unique<StreamWriter>(output);
     static const uint8_t kHeader[4] = {'R', 'e', 's', static_cast<uint8_t>('A' + kWriterBlockSizeUnits)};
     writer->Begin(kHeader);
-    for (bool last = false; !last;) {
-        uint32_t n = 0;
-        last = LoadBlock(*reader, kWriterBlockSizeUnits, work->Bytes(), n, progress);
-        uint32_t origin = TransformBlock(*work, n);
-        writer->SendOriginWord(last ? ~origin : origin + 1);
-        writer->SendBlock(reinterpret_cast<const uint8_t*>(work->sortVector.get()), n);
+    {
+        BlockCoder coder(*writer, work->capacity);
+        for (bool last = false; !last;) {
+            uint32_t n = 0;
+            last = LoadBlock(*reader, kWriterBlockSizeUnits, work->Bytes(), n, progress);
+            uint32_t origin = TransformBlock(*work, n);
+            coder.Start(reinterpret_cast<const uint8_t*>(work->sortVector.get()), n, last ? ~origin : origin + 1);
+        }
+        coder.Wait();
     }
     writer->Finish();
     if (input.Error())
