@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "app/setup_state.h"
 #include "install/registry_entries.h"
 #include "install/shortcuts.h"
 #include "install_test_support.h"
@@ -437,6 +438,23 @@ TEST_F(InstallWorkerTest, SkipsWhatWouldNameAKeyItselfOrLeaveTheList) {
         EXPECT_EQ(key.path.find("\\Uninstall"), std::string::npos) << key.path;
         EXPECT_EQ(key.path.find("DefaultIcon"), std::string::npos) << key.path;
     }
+}
+
+TEST_F(InstallWorkerTest, WorkerOverTheSharedStateHandsItsResultsBack) {
+    ApplySetupScript(ReadSetupScriptText(kScript.data(), kScript.size()));
+    installPath = "C:\\Shared";
+    programGroup = "Group";
+    desktopShortcut = 1;
+    startupShortcut = 0;
+    InstallResult result = InstallWorker(platform_, source_);
+    EXPECT_TRUE(result.success);
+    EXPECT_EQ(installProgress.load(), 100);
+    EXPECT_EQ(installPath, "C:\\Shared\\");
+    EXPECT_EQ(programGroup, kPrograms + "\\Group\\");
+    ASSERT_EQ(files.size(), 3u);
+    EXPECT_EQ(files[1].targetFolder, "C:\\Shared\\");
+    EXPECT_EQ(result.shortcuts.back(), "C:\\users\\user\\Desktop\\Demo.lnk");
+    EXPECT_EQ(Content("C:\\Shared\\doc\\readme.txt"), "read me\r\n");
 }
 
 TEST(SplitExtensions, LeavesOutEmptyPieces) {
