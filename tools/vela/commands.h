@@ -33,9 +33,6 @@ int RunVerify(const std::vector<std::string>& args);
 extern const char kInstallUsage[];
 int RunInstall(const std::vector<std::string>& args);
 
-extern const char kInstallUsage[];
-int RunInstall(const std::vector<std::string>& args);
-
 extern const char kCompressUsage[];
 int RunCompress(const std::vector<std::string>& args);
 extern const char kDecompressUsage[];

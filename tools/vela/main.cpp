@@ -43,7 +43,6 @@ const std::vector<Command>& Commands() {
         {"rm", "remove entries from a package", kRmUsage, RunRm},
         {"compact", "drop replaced and removed bodies from a package", kCompactUsage, RunCompact},
         {"install", "install a package without a window (into a staging folder, or on Windows)", kInstallUsage, RunInstall},
-        {"install", "install a package without a window (into a staging folder, or on Windows)", kInstallUsage, RunInstall},
         {"compress", "compress a file into one codec stream", kCompressUsage, RunCompress},
         {"decompress", "decode one codec stream", kDecompressUsage, RunDecompress},
     };
