@@ -12,3 +12,11 @@ for script in "$here"/bench-*.sh; do
   [ -e "$script" ] || continue
   bash "$script" "$vela" "$corpus"
 done
+
+# Opening and listing a package of 10,000 entries, as the installer does at start-up.
+archive_bench=$(dirname "$vela")/archive_bench
+if [ -x "$archive_bench" ]; then
+  echo
+  echo "Package archive: open and list 10,000 entries"
+  "$archive_bench" 10000
+fi
