@@ -42,20 +42,29 @@ std::vector<std::vector<uint8_t>> PrepareBlocks(ByteInput& input, int k);
 // ---- Sorting -----------------------------------------------------------------
 
 enum class SortMethod {
-    Automatic,  // Shell sort up to 1024 bytes, graded sort with a work budget above
+    // Shell sort up to 1024 bytes; above, the bucket sort with a work budget,
+    // prefix doubling when the budget runs out, and for blocks with equal
+    // rotations the graded sort with a budget (then prefix doubling), so that
+    // the order among equal rotations is the graded sort's.
+    Automatic,
     ShellSort,
     GradedSort,  // without a budget
     Doubling,    // prefix doubling only
+    BucketSort,  // without a budget; blocks with equal rotations as Automatic
 };
 
 inline constexpr uint32_t kShellSortMaxLength = 1024;
 // Work the graded sort may spend on a block, in 16-byte comparison steps per
 // block byte, before the block is sorted by prefix doubling instead.
 inline constexpr uint64_t kGradedWorkPerByte = 16;
+// The same for the bucket sort (a unit is a 16-byte comparison step or four
+// words read in splitting a range).
+inline constexpr uint64_t kBucketWorkPerByte = 16;
 
 struct SortOutcome {
     bool doubled = false;     // the block ended up sorted by prefix doubling
-    uint64_t gradedWork = 0;  // comparison steps the graded sort spent
+    uint64_t gradedWork = 0;  // comparison steps the graded (or bucket) sort spent
+    bool equalRotations = false;  // found equal rotations (sorted the graded sort's way)
 };
 
 // Sorts the rotations of a block of n bytes (n >= 1). words holds n + 16 entries,

@@ -66,6 +66,30 @@ void ShellSort(const uint32_t* words, uint32_t* sv, uint32_t n) {
 
 // ---- Graded sort -------------------------------------------------------------
 
+// Packs every word with its byte and the three following ones, repeats the first
+// 16 words behind the end (so that a comparison step may run 16 positions past
+// it) and buckets the positions by their first two bytes: filling each bucket
+// from its end with the positions in ascending order leaves it in descending
+// position order and its start in buckets[key]; buckets[65536] = n.
+void PackWordsAndBucket(uint32_t* w, uint32_t* sv, uint32_t* ftab, uint32_t n) {
+    for (uint32_t i = 0; i < n; i++) {
+        uint32_t b1 = w[i + 1 < n ? i + 1 : i + 1 - n] >> 24;
+        uint32_t b2 = w[i + 2 < n ? i + 2 : i + 2 - n] >> 24;
+        uint32_t b3 = w[i + 3 < n ? i + 3 : i + 3 - n] >> 24;
+        w[i] = (w[i] & 0xff000000u) | (b1 << 16) | (b2 << 8) | b3;
+    }
+    for (uint32_t i = 0; i < 16; i++)
+        w[n + i] = w[i];
+    std::memset(ftab, 0, 65537 * sizeof ftab[0]);
+    for (uint32_t i = 0; i < n; i++)
+        ftab[w[i] >> 16]++;
+    for (uint32_t k = 1; k < 65536; k++)
+        ftab[k] += ftab[k - 1];
+    for (uint32_t i = 0; i < n; i++)
+        sv[--ftab[w[i] >> 16]] = i;
+    ftab[65536] = n;
+}
+
 class GradedSort {
 public:
     GradedSort(uint32_t* words, uint32_t* sv, uint32_t* buckets, uint32_t n, uint64_t budget)
@@ -199,28 +223,7 @@ bool GradedSort::SortRange(uint32_t lo0, uint32_t hi0) {
 
 bool GradedSort::Run() {
     const uint32_t n = n_;
-    // Words: the byte and the three following ones; the first 16 words again
-    // behind the end, so that a comparison step may run 16 positions past it.
-    for (uint32_t i = 0; i < n; i++) {
-        uint32_t b1 = w_[i + 1 < n ? i + 1 : i + 1 - n] >> 24;
-        uint32_t b2 = w_[i + 2 < n ? i + 2 : i + 2 - n] >> 24;
-        uint32_t b3 = w_[i + 3 < n ? i + 3 : i + 3 - n] >> 24;
-        w_[i] = (w_[i] & 0xff000000u) | (b1 << 16) | (b2 << 8) | b3;
-    }
-    for (uint32_t i = 0; i < 16; i++)
-        w_[n + i] = w_[i];
-
-    // Buckets by the first two bytes. Filling each bucket from its end with the
-    // positions in ascending order leaves it in descending position order and
-    // its start in the table.
-    std::memset(ftab_, 0, 65537 * sizeof ftab_[0]);
-    for (uint32_t i = 0; i < n; i++)
-        ftab_[w_[i] >> 16]++;
-    for (uint32_t k = 1; k < 65536; k++)
-        ftab_[k] += ftab_[k - 1];
-    for (uint32_t i = 0; i < n; i++)
-        sv_[--ftab_[w_[i] >> 16]] = i;
-    ftab_[65536] = n;
+    PackWordsAndBucket(w_, sv_, ftab_, n);
 
     static constexpr uint32_t kClassLow[5] = {2, 16, 256, 4096, 65536};
     static constexpr uint32_t kClassHigh[5] = {15, 255, 4095, 65535, 900000};
@@ -247,6 +250,236 @@ bool GradedSort::Run() {
     return true;
 }
 
+// ---- Bucket sort ---------------------------------------------------------------
+
+// The graded sort's buckets and ranks, with two changes that save most of its
+// work. A bucket is sorted by multikey quicksort: ranges are split three ways
+// on the word at the depth their positions are known to agree to, and only the
+// equal part goes on to the next word, so no comparison walks a common prefix
+// twice. And the first bytes are taken in order of increasing count; once all
+// positions starting with byte c are sorted, one pass over them in order
+// places every position followed by c (the bucket [x, c] of each byte x not yet
+// taken, [c, c] included) in sorted order, so these buckets are never sorted.
+class BucketSort {
+public:
+    enum class Result { Sorted, OverBudget, EqualRotations };
+    BucketSort(uint32_t* words, uint32_t* sv, uint32_t* buckets, uint32_t n, uint64_t budget)
+        : w_(words), sv_(sv), ftab_(buckets), n_(n), budget_(budget) {}
+
+    Result Run();
+    uint64_t Work() const { return work_; }
+
+private:
+    struct Range {
+        uint32_t lo, hi, depth;  // [lo, hi) agree in their first depth bytes
+    };
+    uint32_t Key(uint32_t pos, uint32_t depth) const {
+        uint32_t q = pos + depth;
+        return w_[q >= n_ ? q - n_ : q];
+    }
+    bool SortBucket(uint32_t lo, uint32_t hi);
+    bool InsertionSort(uint32_t lo, uint32_t hi, uint32_t depth);
+    void Rank(uint32_t key);
+
+    uint32_t* w_;
+    uint32_t* sv_;
+    uint32_t* ftab_;
+    uint32_t n_;
+    uint64_t budget_;
+    uint64_t work_ = 0;
+    Result failure_ = Result::Sorted;
+    std::vector<Range> stack_;
+};
+
+bool BucketSort::InsertionSort(uint32_t lo, uint32_t hi, uint32_t depth) {
+    for (uint32_t i = lo + 1; i < hi; i++) {
+        const uint32_t v = sv_[i];
+        uint32_t vd = v + depth;
+        if (vd >= n_)
+            vd -= n_;
+        uint32_t j = i;
+        while (j > lo) {
+            // Is the rotation at sv[j - 1] greater than the one at v? Both agree
+            // in their first depth bytes; compare 16 bytes a step from there.
+            uint32_t p = sv_[j - 1] + depth, q = vd;
+            if (p >= n_)
+                p -= n_;
+            uint32_t covered = depth;
+            int order = 0;
+            while (order == 0) {
+                if (++work_ > budget_) {
+                    failure_ = Result::OverBudget;
+                    return false;
+                }
+                for (int k = 0; k < 16; k += 4) {
+                    uint32_t a = w_[p + k], b = w_[q + k];
+                    if (a != b) {
+                        order = a < b ? -1 : 1;
+                        break;
+                    }
+                }
+                if (order != 0)
+                    break;
+                covered += 16;
+                if (covered >= n_) {
+                    failure_ = Result::EqualRotations;
+                    return false;
+                }
+                p += 16;
+                q += 16;
+                if (p >= n_)
+                    p -= n_;
+                if (q >= n_)
+                    q -= n_;
+            }
+            if (order < 0)
+                break;
+            sv_[j] = sv_[j - 1];
+            j--;
+        }
+        sv_[j] = v;
+    }
+    return true;
+}
+
+bool BucketSort::SortBucket(uint32_t lo0, uint32_t hi0) {
+    // The words agree in their first two bytes; the word at depth 2 holds bytes
+    // 2 to 5 (or, in a ranked bucket, decides the order outright).
+    std::vector<Range>& stack = stack_;
+    stack.clear();
+    stack.push_back({lo0, hi0, 2});
+    while (!stack.empty()) {
+        const Range r = stack.back();
+        stack.pop_back();
+        uint32_t lo = r.lo, hi = r.hi;
+        const uint32_t depth = r.depth;
+        if (hi - lo < 20) {
+            if (!InsertionSort(lo, hi, depth))
+                return false;
+            continue;
+        }
+        if (depth >= n_) {
+            failure_ = Result::EqualRotations;
+            return false;
+        }
+        work_ += (hi - lo) / 4;
+        if (work_ > budget_) {
+            failure_ = Result::OverBudget;
+            return false;
+        }
+        const uint32_t m = hi - lo;
+        uint32_t k1 = Key(sv_[lo + m / 4], depth), k2 = Key(sv_[lo + m / 2], depth),
+                 k3 = Key(sv_[lo + 3 * (m / 4)], depth);
+        const uint32_t pivot = std::max(std::min(k1, k2), std::min(std::max(k1, k2), k3));
+        // [lo, lt) smaller, [lt, i) equal, [gt, hi) greater.
+        uint32_t lt = lo, i = lo, gt = hi;
+        while (i < gt) {
+            const uint32_t v = sv_[i];
+            const uint32_t k = Key(v, depth);
+            if (k < pivot) {
+                sv_[i] = sv_[lt];
+                sv_[lt] = v;
+                lt++;
+                i++;
+            } else if (k > pivot) {
+                gt--;
+                sv_[i] = sv_[gt];
+                sv_[gt] = v;
+            } else {
+                i++;
+            }
+        }
+        if (hi - gt > 1)
+            stack.push_back({gt, hi, depth});
+        if (lt - lo > 1)
+            stack.push_back({lo, lt, depth});
+        // Equal words in a ranked bucket would be one position: only unranked
+        // words, four equal bytes, get here.
+        if (gt - lt > 1)
+            stack.push_back({lt, gt, depth + 4});
+    }
+    return true;
+}
+
+void BucketSort::Rank(uint32_t key) {
+    const uint32_t lo = ftab_[key], size = ftab_[key + 1] - lo;
+    if (size >= 65535)
+        return;
+    for (uint32_t r = 0; r < size; r++) {
+        uint32_t pos = sv_[lo + r];
+        w_[pos] = (w_[pos] & 0xffff0000u) | r;
+        if (pos < 16)
+            w_[pos + n_] = w_[pos];
+    }
+}
+
+BucketSort::Result BucketSort::Run() {
+    const uint32_t n = n_;
+    PackWordsAndBucket(w_, sv_, ftab_, n);
+
+    std::vector<uint8_t> sorted(65536, 0);
+    bool bigDone[256] = {};
+    uint32_t order[256];
+    for (uint32_t c = 0; c < 256; c++)
+        order[c] = c;
+    auto bigSize = [&](uint32_t c) { return ftab_[(c + 1) << 8] - ftab_[c << 8]; };
+    std::stable_sort(order, order + 256, [&](uint32_t a, uint32_t b) { return bigSize(a) < bigSize(b); });
+
+    uint32_t copyStart[256], copyEnd[256];
+    for (uint32_t ss : order) {
+        // The buckets [ss, j], j != ss, that no copy has sorted yet.
+        for (uint32_t j = 0; j < 256; j++) {
+            const uint32_t key = (ss << 8) | j;
+            if (j == ss || sorted[key])
+                continue;
+            const uint32_t lo = ftab_[key], hi = ftab_[key + 1];
+            if (hi - lo > 1 && !SortBucket(lo, hi))
+                return failure_;
+            sorted[key] = 1;
+            Rank(key);
+        }
+        // All of [ss, *] but [ss, ss] is sorted: walk it from both ends, placing
+        // each position's predecessor into its bucket [x, ss] from that bucket's
+        // front or back. The walks run on through [ss, ss] as they fill it.
+        for (uint32_t x = 0; x < 256; x++) {
+            const uint32_t key = (x << 8) | ss;
+            copyStart[x] = ftab_[key];
+            copyEnd[x] = ftab_[key + 1];
+        }
+        const uint32_t lo = ftab_[ss << 8], hi = ftab_[(ss + 1) << 8];
+        for (uint32_t k = lo; k < copyStart[ss]; k++) {
+            uint32_t p = sv_[k];
+            p = p == 0 ? n - 1 : p - 1;
+            const uint32_t x = w_[p] >> 24;
+            if (!bigDone[x])
+                sv_[copyStart[x]++] = p;
+        }
+        for (uint32_t k = hi; k > copyEnd[ss]; k--) {
+            uint32_t p = sv_[k - 1];
+            p = p == 0 ? n - 1 : p - 1;
+            const uint32_t x = w_[p] >> 24;
+            if (x == ss && copyEnd[ss] == copyStart[ss])
+                return Result::EqualRotations;  // the walks would overlap
+            if (!bigDone[x])
+                sv_[--copyEnd[x]] = p;
+        }
+        // The walks meet unless [ss, ss] holds rotations equal to each other
+        // (a block of one byte value).
+        if (copyStart[ss] != copyEnd[ss])
+            return Result::EqualRotations;
+        work_ += (hi - lo) / 4;
+        for (uint32_t x = 0; x < 256; x++) {
+            const uint32_t key = (x << 8) | ss;
+            if (!bigDone[x] && !sorted[key]) {
+                sorted[key] = 1;
+                Rank(key);
+            }
+        }
+        bigDone[ss] = true;
+    }
+    return Result::Sorted;
+}
+
 // ---- Prefix doubling -----------------------------------------------------------
 
 // Rotations are kept in groups of equal h-byte prefixes. Each position's group
@@ -258,6 +491,8 @@ public:
     DoublingSort(uint32_t* words, uint32_t* sv, uint32_t* buckets, uint32_t n)
         : w_(words), I_(reinterpret_cast<int32_t*>(sv)), ftab_(buckets), n_(n) {}
     void Run();
+    // The last round found rotations equal to each other.
+    bool EqualRotations() const { return equalRotations_; }
 
 private:
     uint32_t Group(uint32_t pos) const { return w_[pos] & 0xffffffu; }
@@ -285,6 +520,7 @@ private:
     uint32_t n_;
     uint32_t h_ = 0;
     uint32_t seed_ = 20010101u;
+    bool equalRotations_ = false;
     struct Task {
         uint32_t lo, hi;
         bool update;  // give [lo, hi] its group number (else: sort it)
@@ -422,6 +658,7 @@ void DoublingSort::Run() {
             if (finalRound) {
                 // Prefixes of n bytes or more: these rotations are equal; any order
                 // among them will do.
+                equalRotations_ = true;
                 for (uint32_t j = i; j < end; j++)
                     SetGroup(static_cast<uint32_t>(I_[j]), j);
             } else {
@@ -446,20 +683,42 @@ void DoublingSort::Run() {
 
 SortOutcome SortRotations(uint32_t* words, uint32_t* sortVector, uint32_t* buckets, uint32_t n, SortMethod method) {
     SortOutcome outcome;
-    const bool automatic = method == SortMethod::Automatic;
+    bool automatic = method == SortMethod::Automatic;
     if (method == SortMethod::Automatic)
-        method = n <= kShellSortMaxLength ? SortMethod::ShellSort : SortMethod::GradedSort;
-    else if (method == SortMethod::GradedSort && n < 16)
-        method = SortMethod::ShellSort;  // the graded sort needs 16 positions to wrap
+        method = n <= kShellSortMaxLength ? SortMethod::ShellSort : SortMethod::BucketSort;
+    else if ((method == SortMethod::GradedSort || method == SortMethod::BucketSort) && n < 16)
+        method = SortMethod::ShellSort;  // the graded sorts need 16 positions to wrap
     if (method == SortMethod::ShellSort) {
         ShellSort(words, sortVector, n);
         return outcome;
+    }
+    if (method == SortMethod::BucketSort) {
+        // Without equal rotations the order is the same whichever method made it.
+        // Among equal rotations it is not: such blocks take the graded sort's
+        // way, as they always have, so that their streams stay the same.
+        uint64_t budget = automatic ? kBucketWorkPerByte * n : UINT64_MAX;
+        BucketSort bucket(words, sortVector, buckets, n, budget);
+        BucketSort::Result result = bucket.Run();
+        outcome.gradedWork = bucket.Work();
+        if (result == BucketSort::Result::Sorted)
+            return outcome;
+        if (result == BucketSort::Result::OverBudget) {
+            DoublingSort doubling(words, sortVector, buckets, n);
+            doubling.Run();
+            if (!doubling.EqualRotations()) {
+                outcome.doubled = true;
+                return outcome;
+            }
+        }
+        outcome.equalRotations = true;
+        automatic = true;
+        method = SortMethod::GradedSort;
     }
     if (method == SortMethod::GradedSort) {
         uint64_t budget = automatic ? kGradedWorkPerByte * n : UINT64_MAX;
         GradedSort graded(words, sortVector, buckets, n, budget);
         bool done = graded.Run();
-        outcome.gradedWork = graded.Work();
+        outcome.gradedWork += graded.Work();
         if (done)
             return outcome;
     }

@@ -331,7 +331,7 @@ TEST(BlockSortSort, EveryMethodMatchesANaiveSort) {
         const auto expected = NaiveSort(c.block);
         const bool periodic = HasEqualRotations(c.block);
         for (SortMethod method : {SortMethod::Automatic, SortMethod::ShellSort, SortMethod::GradedSort,
-                                  SortMethod::Doubling}) {
+                                  SortMethod::Doubling, SortMethod::BucketSort}) {
             auto order = SortRotationsOf(c.block, method);
             SCOPED_TRACE(std::string(c.name) + " method " + std::to_string(static_cast<int>(method)));
             if (!periodic) {
@@ -357,6 +357,50 @@ TEST(BlockSortSort, ShellSortAndGradedSortAgreeAtTheBoundary) {
         EXPECT_EQ(automatic.gradedWork > 0, n == 1025) << n;
         EXPECT_EQ(order, SortRotationsOf(block, SortMethod::ShellSort)) << n;
         EXPECT_EQ(order, SortRotationsOf(block, SortMethod::GradedSort)) << n;
+    }
+}
+
+TEST(BlockSortSort, BucketSortMatchesTheGradedSort) {
+    // The bucket sort derives buckets by copying, splits on four bytes at a time
+    // and ranks buckets: blocks that stress each, against the graded sort, which
+    // the naive sort checks above. Blocks with equal rotations must come out in
+    // exactly the order the graded sort with its budget gives them (or prefix
+    // doubling, once that budget runs out), as before the bucket sort existed.
+    Bytes runs;
+    for (uint8_t r : RunFree(3000, 25))
+        runs.insert(runs.end(), static_cast<size_t>(1 + r % 5), static_cast<uint8_t>("aab*c"[r / 5 % 5]));
+    Bytes fewValues = RunFree(20000, 21);
+    for (uint8_t& b : fewValues)
+        b = static_cast<uint8_t>('a' + b % 3);
+    Bytes periodic;
+    for (int i = 0; i < 400; i++)
+        periodic.insert(periodic.end(), {'x', 'y', 'x', 'z', '*'});
+    Bytes allEqual = Repeat('q', 5000);
+    Bytes textTwice = PseudoText(4000, 17);
+    textTwice.insert(textTwice.end(), textTwice.begin(), textTwice.begin() + 3999);
+    struct Case {
+        const char* name;
+        Bytes block;
+        bool equalRotations;
+    } cases[] = {
+        {"text", PseudoText(50000, 19), false},
+        {"runs of a few values", runs, false},
+        {"three values", fewValues, false},
+        {"text then most of it again", textTwice, false},
+        {"random", RunFree(70000, 23), false},
+        {"periodic", periodic, true},
+        {"all equal", allEqual, true},
+    };
+    for (const Case& c : cases) {
+        SortOutcome outcome;
+        auto order = SortRotationsOf(c.block, SortMethod::Automatic, &outcome);
+        EXPECT_EQ(outcome.equalRotations, c.equalRotations) << c.name;
+        SortMethod reference = outcome.doubled && c.equalRotations ? SortMethod::Doubling : SortMethod::GradedSort;
+        EXPECT_EQ(order, SortRotationsOf(c.block, reference)) << c.name;
+        if (!c.equalRotations) {
+            EXPECT_FALSE(outcome.doubled) << c.name;
+            EXPECT_EQ(order, SortRotationsOf(c.block, SortMethod::BucketSort)) << c.name;
+        }
     }
 }
 
