@@ -174,18 +174,28 @@ public:
             range_ = r * freq[s];
         else
             range_ -= r * cumLow;
-        while (range_ <= kCodeQuarter) {
-            if (low_ + range_ <= kCodeHalf) {
-                EmitWithOutstanding(0);
-            } else if (low_ >= kCodeHalf) {
-                EmitWithOutstanding(1);
-                low_ -= kCodeHalf;
-            } else {
-                outstanding_++;
-                low_ -= kCodeQuarter;
+        if (range_ <= kCodeQuarter) {
+            // The range doubles k times until it passes a quarter (it is never
+            // below 2 here). While the interval lies in one half, each doubling
+            // sends that half's bit: as many as low and high agree in leading
+            // bits. Once they differ the interval straddles the middle, and the
+            // remaining doublings are all ones whose bit follows later.
+            const int k = 24 - (31 - __builtin_clz(range_ - 1));
+            const uint32_t high = low_ + range_ - 1;
+            const uint32_t differ = low_ ^ high;
+            int m = differ == 0 ? kCodeBits : __builtin_clz(differ) - (32 - kCodeBits);
+            if (m > k)
+                m = k;
+            if (m > 0) {
+                EmitWithOutstanding(static_cast<int>(low_ >> (kCodeBits - 1)));
+                if (m > 1)
+                    bits_.Put(low_ >> (kCodeBits - m), m - 1);
+                low_ = (low_ << m) & (2 * kCodeHalf - 1);
             }
-            low_ *= 2;
-            range_ *= 2;
+            for (int f = m; f < k; f++)
+                low_ = 2 * low_ - kCodeHalf;
+            outstanding_ += static_cast<uint64_t>(k - m);
+            range_ <<= k;
         }
         if (outstanding_ > kMaxBitsOutstanding)
             BS_FAIL("arithCodeSymbol: too many bits outstanding");
