@@ -6,9 +6,11 @@ need=()
 have_cmd() { command -v "$1" >/dev/null 2>&1; }
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed'; }
 
+# wine64 and the 64-bit MinGW compiler run the Windows tests where the kernel
+# cannot start 32-bit programs (see scripts/wine-env.sh); wine32 runs them where it can.
 for p in cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev googletest \
-         g++-mingw-w64-i686 wine xvfb xauth x11-utils imagemagick locales bzip2 gzip lz4 \
-         liblnk-utils strace time; do
+         g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb xauth x11-utils imagemagick \
+         locales bzip2 gzip lz4 liblnk-utils strace time openssl; do
   have_pkg "$p" || need+=("$p")
 done
 have_pkg wine32:i386 || need+=(wine32:i386)
