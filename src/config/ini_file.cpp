@@ -365,31 +365,26 @@ bool TIniFile::GetBool(const char* section, const char* key, bool defaultValue) 
     return false;
 }
 
-std::unique_ptr<std::vector<int32_t>> TIniFile::GetIntList(const char* section, const char* key, const char* defaultText) {
+// The text a list getter parses: the value, or the default text when the value
+// is empty or missing (which may be none).
+const char* TIniFile::ListText(const char* section, const char* key, const char* defaultText) {
     const char* value = GetString(section, key, "");
-    if (*value == '\0')
-        value = defaultText;
-    if (value == nullptr)
-        return nullptr;
-    return ParseNumberList<int32_t>(value, ReadInt);
+    return *value != '\0' ? value : defaultText;
+}
+
+std::unique_ptr<std::vector<int32_t>> TIniFile::GetIntList(const char* section, const char* key, const char* defaultText) {
+    const char* text = ListText(section, key, defaultText);
+    return text != nullptr ? ParseNumberList<int32_t>(text, ReadInt) : nullptr;
 }
 
 std::unique_ptr<std::vector<double>> TIniFile::GetFloatList(const char* section, const char* key, const char* defaultText) {
-    const char* value = GetString(section, key, "");
-    if (*value == '\0')
-        value = defaultText;
-    if (value == nullptr)
-        return nullptr;
-    return ParseNumberList<double>(value, ReadFloat);
+    const char* text = ListText(section, key, defaultText);
+    return text != nullptr ? ParseNumberList<double>(text, ReadFloat) : nullptr;
 }
 
 std::unique_ptr<std::vector<std::string>> TIniFile::GetStringList(const char* section, const char* key, const char* defaultText) {
-    const char* value = GetString(section, key, "");
-    if (*value == '\0')
-        value = defaultText;
-    if (value == nullptr)
-        return nullptr;
-    return ParseStringList(value);
+    const char* text = ListText(section, key, defaultText);
+    return text != nullptr ? ParseStringList(text) : nullptr;
 }
 
 bool TIniFile::Save(const char* name) {

@@ -82,4 +82,5 @@ private:
     // the scan stopped and sets *match when that line is the key's line.
     int32_t ScanBlock(int32_t headerIndex, const char* key, bool* match);
     int32_t FindHeader(const std::string& header, int32_t from);
+    const char* ListText(const char* section, const char* key, const char* defaultText);
 };
