@@ -4,9 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <exception>
 #include <new>
-#include <thread>
 
 #include "compress/block_sort.h"
 #include "compress/block_sort_encoder_internal.h"
@@ -248,7 +246,15 @@ void StreamWriter::SendOriginWord(uint32_t word) {
 }
 
 void StreamWriter::SendValue(int value) {
-    SymbolRoute route = RouteOf(value);
+    // The routes of all block symbols, worked out once.
+    static const struct Routes {
+        SymbolRoute route[kEndOfBlock + 2];
+        Routes() {
+            for (int v = 0; v <= kEndOfBlock + 1; v++)
+                route[v] = RouteOf(v);
+        }
+    } routes;
+    SymbolRoute route = value >= 0 && value <= kEndOfBlock ? routes.route[value] : RouteOf(value);
     if (route.basis == 0)
         BS_FAIL("sendMTFVal: bad value!");
     coder_->Encode(models_.model[kBasis], route.basis);
@@ -287,6 +293,19 @@ void StreamWriter::SendZeroRun(uint64_t m) {
         SendValue(digits[--count]);
 }
 
+namespace {
+
+// The eight bytes read from memory as a little-endian number (byte 0 lowest).
+inline uint64_t LittleEndian(uint64_t v) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return __builtin_bswap64(v);
+#else
+    return v;
+#endif
+}
+
+}  // namespace
+
 void StreamWriter::SendBlock(const uint8_t* lastColumn, uint32_t n) {
     uint8_t list[256];
     for (int i = 0; i < 256; i++)
@@ -294,19 +313,27 @@ void StreamWriter::SendBlock(const uint8_t* lastColumn, uint32_t n) {
     uint64_t run = 0;
     for (uint32_t i = 0; i < n; i++) {
         const uint8_t c = lastColumn[i];
-        uint8_t held = list[0];
-        if (held == c) {
+        if (list[0] == c) {
             run++;
             continue;
         }
-        // Move c to the front, shifting the bytes before it one place down.
-        int j = 1;
-        list[0] = c;
-        for (uint8_t next; (next = list[j]) != c; j++) {
-            list[j] = held;
-            held = next;
+        // Find c eight list entries at a time (the lowest zero byte of list ^ c;
+        // the borrow trick marks no byte below the first true zero), then move
+        // it to the front, shifting the bytes before it one place down.
+        const uint64_t pattern = c * 0x0101010101010101ull;
+        int j = 0;
+        for (;; j += 8) {
+            uint64_t v;
+            std::memcpy(&v, list + j, 8);
+            v = LittleEndian(v) ^ pattern;
+            const uint64_t zero = (v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull;
+            if (zero != 0) {
+                j += __builtin_ctzll(zero) / 8;
+                break;
+            }
         }
-        list[j] = held;
+        std::memmove(list + 1, list, static_cast<size_t>(j));
+        list[0] = c;
         if (run > 0) {
             SendZeroRun(run);
             run = 0;
@@ -409,56 +436,6 @@ void WriteStreamFromBlocks(const std::vector<std::vector<uint8_t>>& blocks, cons
     writer->Finish();
 }
 
-namespace {
-
-// Codes one transformed block on a second thread while the caller loads and
-// sorts the next one. The stream stays exactly what one thread would write: the
-// blocks are coded in order, each from its own copy of the last column. A fatal
-// report raised while coding is handed back to the caller's thread.
-class BlockCoder {
-public:
-    BlockCoder(StreamWriter& writer, uint32_t capacity)
-        : writer_(writer), column_(new (std::nothrow) uint8_t[capacity]) {
-        if (!column_)
-            BS_FAIL("compressOutOfMemory");
-    }
-    ~BlockCoder() {
-        if (thread_.joinable())
-            thread_.join();
-    }
-
-    void Start(const uint8_t* column, uint32_t n, uint32_t originWord) {
-        Wait();
-        std::memcpy(column_.get(), column, n);
-        thread_ = std::thread([this, n, originWord] {
-            try {
-                writer_.SendOriginWord(originWord);
-                writer_.SendBlock(column_.get(), n);
-            } catch (...) {
-                failure_ = std::current_exception();
-            }
-        });
-    }
-    // Waits for the block being coded; passes on its failure.
-    void Wait() {
-        if (thread_.joinable())
-            thread_.join();
-        if (failure_) {
-            std::exception_ptr failure = failure_;
-            failure_ = nullptr;
-            std::rethrow_exception(failure);
-        }
-    }
-
-private:
-    StreamWriter& writer_;
-    std::unique_ptr<uint8_t[]> column_;
-    std::thread thread_;
-    std::exception_ptr failure_;
-};
-
-}  // namespace
-
 }  // namespace blocksort
 
 void blockSortCompress(ByteInput& input, ByteOutput& output, ProgressCallback progress) {
@@ -469,15 +446,12 @@ void blockSortCompress(ByteInput& input, ByteOutput& output, ProgressCallback pr
     auto writer = std::make_unique<StreamWriter>(output);
     static const uint8_t kHeader[4] = {'R', 'e', 's', static_cast<uint8_t>('A' + kWriterBlockSizeUnits)};
     writer->Begin(kHeader);
-    {
-        BlockCoder coder(*writer, work->capacity);
-        for (bool last = false; !last;) {
-            uint32_t n = 0;
-            last = LoadBlock(*reader, kWriterBlockSizeUnits, work->Bytes(), n, progress);
-            uint32_t origin = TransformBlock(*work, n);
-            coder.Start(reinterpret_cast<const uint8_t*>(work->sortVector.get()), n, last ? ~origin : origin + 1);
-        }
-        coder.Wait();
+    for (bool last = false; !last;) {
+        uint32_t n = 0;
+        last = LoadBlock(*reader, kWriterBlockSizeUnits, work->Bytes(), n, progress);
+        uint32_t origin = TransformBlock(*work, n);
+        writer->SendOriginWord(last ? ~origin : origin + 1);
+        writer->SendBlock(reinterpret_cast<const uint8_t*>(work->sortVector.get()), n);
     }
     writer->Finish();
     if (input.Error())
