@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# vela.exe install of a small package on the (Wine) machine itself, without a
-# staging root, then the machine looked at from outside: the registry with
-# "reg query" in the same prefix, the files and shortcuts on its drive C.
-#   vela_install_wine_test.sh VELA_EXE MAKE_TEST_PACKAGE_EXE
+# vela.exe build and vela.exe install of a small package on the (Wine) machine
+# itself, without a staging root, then the machine looked at from outside: the
+# registry with "reg query" in the same prefix, the files and shortcuts on its
+# drive C.
+#   vela_install_wine_test.sh VELA_EXE
 set -u
 vela=$1
-make_package=$2
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/scripts/wine-env.sh"
 [ -f "$WINEPREFIX/system.reg" ] || "$root/scripts/wine-prefix.sh" >/dev/null || exit 1
@@ -51,9 +51,10 @@ Create name=uninst.exe
 Can uninstall=1
 INI
 
-p=$(winpath "$work/project")
-"$VELA_WINE" "$make_package" "$(winpath "$work/test.pkg")" "Vela.ini=$p\\Vela.ini" "tool.exe=$p\\tool.exe" \
-    "uninst.exe=$p\\uninst.exe" >"$work/build.txt" 2>&1 || { cat "$work/build.txt"; fail "writing the package"; }
+printf 'BM' >"$work/project/logo.bmp"
+# The package is built by vela.exe itself, as a publisher on Windows would.
+"$VELA_WINE" "$vela" build "$(winpath "$work/project")" -o "$(winpath "$work/test.pkg")" --no-stub --quiet \
+    >"$work/build.txt" 2>&1 || { cat "$work/build.txt"; fail "vela.exe build"; }
 "$VELA_WINE" "$vela" install "$(winpath "$work/test.pkg")" --dir "$folder" --group "$group" --desktop \
     >"$work/install.txt" 2>&1 || { cat "$work/install.txt"; fail "vela.exe install"; }
 cat "$work/install.txt"
