@@ -11,6 +11,10 @@
 #include <memory>
 #include <new>
 
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
 #include "compress/block_sort.h"
 #include "compress/block_sort_format.h"
 #include "foundation/run_time_error.h"
@@ -177,19 +181,110 @@ private:
     uint64_t flushed_ = 0;
 };
 
+// The full-size table of a block: one 32-bit entry per block byte. On Linux a
+// table of 3 MiB or more is mapped on its own, aligned to 2 MiB and marked for
+// huge pages: the inverse transform's walk jumps all over it, and with 4 KiB
+// pages nearly every step misses the TLB, and the first touch of every page is
+// a fault of its own. Elsewhere it is plain heap memory.
+class FullTable {
+public:
+    FullTable() = default;
+    FullTable(const FullTable&) = delete;
+    FullTable& operator=(const FullTable&) = delete;
+    ~FullTable() {
+#ifdef __linux__
+        if (mapped_ != 0)
+            munmap(entries_, mapped_);
+#endif
+    }
+
+    bool Allocate(uint32_t entries) {
+#ifdef __linux__
+        constexpr size_t kHuge = size_t{2} << 20;
+        const size_t bytes = static_cast<size_t>(entries) * sizeof(uint32_t);
+        if (bytes >= (size_t{3} << 20)) {
+            const size_t size = (bytes + kHuge - 1) & ~(kHuge - 1);
+            void* raw = mmap(nullptr, size + kHuge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (raw != MAP_FAILED) {
+                // Keep the aligned part only.
+                const uintptr_t start = reinterpret_cast<uintptr_t>(raw);
+                const uintptr_t aligned = (start + kHuge - 1) & ~(uintptr_t{kHuge} - 1);
+                if (aligned > start)
+                    munmap(raw, aligned - start);
+                munmap(reinterpret_cast<void*>(aligned + size), start + kHuge - aligned);
+                entries_ = reinterpret_cast<uint32_t*>(aligned);
+                mapped_ = size;
+                madvise(entries_, size, MADV_HUGEPAGE);
+                return true;
+            }
+        }
+#endif
+        heap_.reset(new (std::nothrow) uint32_t[entries]);
+        entries_ = heap_.get();
+        return entries_ != nullptr;
+    }
+
+    uint32_t* Get() const { return entries_; }
+
+private:
+    uint32_t* entries_ = nullptr;
+    size_t mapped_ = 0;
+    std::unique_ptr<uint32_t[]> heap_;
+};
+
+// Where a block's entries go: a small table first, so that the short blocks of
+// small or highly repetitive inputs never touch the full-size one; the first
+// block that outgrows it moves to the full-size table, where all later blocks
+// stay.
+class BlockStore {
+public:
+    static constexpr uint32_t kSmallEntries = 1 << 16;
+
+    bool Allocate(uint32_t limit) {
+        limit_ = limit;
+        room_ = limit < kSmallEntries ? limit : kSmallEntries;
+        small_.reset(new (std::nothrow) uint32_t[room_]);
+        entries_ = small_.get();
+        return entries_ != nullptr && (room_ == limit || full_.Allocate(limit));
+    }
+
+    uint32_t* Entries() const { return entries_; }
+    // How many entries fit where they go now; the limit once moved.
+    uint32_t Room() const { return room_; }
+    uint32_t Limit() const { return limit_; }
+
+    // Moves the block's first n entries to the full-size table.
+    void Grow(uint32_t n) {
+        std::memcpy(full_.Get(), entries_, static_cast<size_t>(n) * sizeof(uint32_t));
+        entries_ = full_.Get();
+        room_ = limit_;
+        small_.reset();
+    }
+
+private:
+    uint32_t limit_ = 0;
+    uint32_t room_ = 0;
+    uint32_t* entries_ = nullptr;
+    std::unique_ptr<uint32_t[]> small_;
+    FullTable full_;
+};
+
 // Clears the input's flags however the call ends, a fatal report included.
 struct ClearFlagsOnExit {
     ByteInput& input;
     ~ClearFlagsOnExit() { input.ClearFlags(); }
 };
 
-// Decodes one block's symbols into the low bytes of tt; returns the block length.
-uint32_t DecodeBlockSymbols(ArithDecoder& coder, BlockModels& models, uint32_t* tt, uint32_t limit,
-                            uint32_t counts[256]) {
+// Decodes one block's symbols into the low bytes of the store's entries;
+// returns the block length.
+uint32_t DecodeBlockSymbols(ArithDecoder& coder, BlockModels& models, BlockStore& store, uint32_t counts[256]) {
     uint8_t list[256];
     for (int i = 0; i < 256; i++)
         list[i] = static_cast<uint8_t>(i);
     std::memset(counts, 0, 256 * sizeof counts[0]);
+    const uint32_t limit = store.Limit();
+    uint32_t* tt = store.Entries();
+    uint32_t room = store.Room();
     uint32_t n = 0;
     uint64_t run = 0;  // zero run being collected
     ArithModel& basis = models.model[kBasis];
@@ -203,6 +298,11 @@ uint32_t DecodeBlockSymbols(ArithDecoder& coder, BlockModels& models, uint32_t* 
             continue;
         }
         if (run > 0) {
+            if (run > room - n) {
+                store.Grow(n);
+                tt = store.Entries();
+                room = store.Room();
+            }
             uint8_t front = list[0];
             counts[front] += static_cast<uint32_t>(run);
             for (uint64_t i = 0; i < run; i++)
@@ -216,8 +316,13 @@ uint32_t DecodeBlockSymbols(ArithDecoder& coder, BlockModels& models, uint32_t* 
             int r = b - 3;
             v = coder.Decode(models.model[r]) + kRangeLow[r] - 1;
         }
-        if (n >= limit)
-            BS_FAIL("Block overrun during decompression");
+        if (n >= room) {
+            if (n >= limit)
+                BS_FAIL("Block overrun during decompression");
+            store.Grow(n);
+            tt = store.Entries();
+            room = store.Room();
+        }
         uint8_t c = list[v];
         std::memmove(list + 1, list, static_cast<size_t>(v));
         list[0] = c;
@@ -240,10 +345,10 @@ uint64_t Decode(ByteInput& input, Sink& sink, ProgressCallback progress) {
     const uint32_t limit = static_cast<uint32_t>(k) * kBlockUnit;
     // The transformed block sits in the low byte of each entry; the inverse
     // transform adds, above it, the index of the rotation one position further on.
-    std::unique_ptr<uint32_t[]> tt(new (std::nothrow) uint32_t[limit]);
+    BlockStore store;
     auto models = std::unique_ptr<BlockModels>(new (std::nothrow) BlockModels);
     auto originModel = std::unique_ptr<ArithModel>(new (std::nothrow) ArithModel);
-    if (!tt || !models || !originModel)
+    if (!store.Allocate(limit) || !models || !originModel)
         BS_FAIL("uncompressOutOfMemory");
 
     ArithDecoder coder(bits);
@@ -259,7 +364,7 @@ uint64_t Decode(ByteInput& input, Sink& sink, ProgressCallback progress) {
         last = (word & 0x80000000u) != 0;
         uint32_t origin = last ? ~word : word - 1;
         InitBlockModels(*models);
-        uint32_t n = DecodeBlockSymbols(coder, *models, tt.get(), limit, counts);
+        uint32_t n = DecodeBlockSymbols(coder, *models, store, counts);
         if (origin >= n)
             BS_FAIL("Unblock error");
 
@@ -272,7 +377,7 @@ uint64_t Decode(ByteInput& input, Sink& sink, ProgressCallback progress) {
             next[c] = sum;
             sum += counts[c];
         }
-        uint32_t* t = tt.get();
+        uint32_t* t = store.Entries();
         for (uint32_t i = 0; i < n; i++)
             t[next[t[i] & 0xff]++] |= i << 8;
 

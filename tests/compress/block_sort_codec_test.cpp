@@ -228,6 +228,43 @@ TEST(BlockSortStream, InputJustPastOneBlockTakesTwoBlocks) {
     EXPECT_EQ(progressCalls, 1);
 }
 
+TEST(BlockSortStream, BlocksAroundTheDecodersSmallTableDecode) {
+    // The decoder starts each stream in a table of 65536 entries and moves to
+    // the full-size one when a block outgrows it, by one symbol or inside a
+    // zero run; later blocks, short or long, stay there. Blocks without runs of
+    // four decode to themselves.
+    auto noRuns = [](size_t n, uint32_t seed) {
+        Bytes out = Random(n, seed);
+        for (size_t i = 1; i < n; i++)
+            if (out[i] == out[i - 1] || out[i] == '*')
+                out[i] = static_cast<uint8_t>(out[i - 1] + 1 == '*' ? '+' : out[i - 1] + 1);
+        out[0] = 'a';
+        return out;
+    };
+    Bytes periodic;
+    while (periodic.size() < 70000)
+        periodic.insert(periodic.end(), {'a', 'b', 'c'});
+    struct Case {
+        const char* name;
+        std::vector<Bytes> blocks;
+    } cases[] = {
+        {"fills the small table", {noRuns(65536, 1), {'*'}}},
+        {"one past the small table", {noRuns(65537, 2), {'*'}}},
+        {"moves inside a zero run, then short and long blocks", {periodic, {'x', 'y'}, noRuns(200000, 3), {'*'}}},
+        {"short, then long", {{'q', 'r'}, noRuns(900000, 4), {'s', '*'}}},
+    };
+    for (const Case& c : cases) {
+        Bytes expected;
+        for (const Bytes& block : c.blocks)
+            expected.insert(expected.end(), block.begin(), block.end());
+        expected.pop_back();
+        Bytes stream = StreamFromBlocks(c.blocks);
+        EXPECT_EQ(Decompress(stream, expected.size()), expected) << c.name;
+        EXPECT_EQ(DecompressToStream(stream), expected) << c.name;
+        EXPECT_EQ(DecodeFailure(stream, expected.size() - 1), "Block overrun during decompression") << c.name;
+    }
+}
+
 TEST(BlockSortStream, EncoderProgressFollowsRuns) {
     // Runs of one byte each: n input bytes and the end marker make n + 1 runs.
     struct Case {
