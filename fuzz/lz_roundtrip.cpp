@@ -15,15 +15,7 @@
 #include "compress/lz.h"
 #include "foundation/byte_stream.h"
 #include "foundation/fatal_report_exception.h"
-
-namespace {
-
-void Require(bool condition) {
-    if (!condition)
-        std::abort();
-}
-
-}  // namespace
+#include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> input(data, data + size);

@@ -6,12 +6,6 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 #include "app/setup_script.h"
 #include "cli.h"
 #include "commands.h"
@@ -88,14 +82,6 @@ const char* AreaName(InstallIssue::Area area) {
     case InstallIssue::FileType: return "file type";
     }
     return "?";
-}
-
-bool StderrIsTerminal() {
-#ifdef _WIN32
-    return _isatty(_fileno(stderr)) != 0;
-#else
-    return isatty(STDERR_FILENO) != 0;
-#endif
 }
 
 struct Report {

@@ -72,13 +72,15 @@ bool StdoutIsTerminal() {
 #endif
 }
 
-ProgressLine::ProgressLine(bool quiet) {
+bool StderrIsTerminal() {
 #ifdef _WIN32
-    enabled_ = !quiet && _isatty(_fileno(stderr));
+    return _isatty(_fileno(stderr)) != 0;
 #else
-    enabled_ = !quiet && isatty(STDERR_FILENO);
+    return isatty(STDERR_FILENO) != 0;
 #endif
 }
+
+ProgressLine::ProgressLine(bool quiet) : enabled_(!quiet && StderrIsTerminal()) {}
 
 ProgressLine::~ProgressLine() {
     Clear();

@@ -24,6 +24,7 @@ const char* CodecName(uint32_t flags);
 void SetBinaryStdout();
 void SetBinaryStdin();
 bool StdoutIsTerminal();
+bool StderrIsTerminal();
 
 // A one-line progress display on standard error, shown only when it is a terminal.
 class ProgressLine {
