@@ -59,21 +59,21 @@ bool ParseArgs(const Command& command, const std::vector<std::string>& args,
             value = body.substr(eq + 1);
             hasValue = true;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* option = nullptr;
         for (const OptionSpec& candidate : known)
             if (name == candidate.name)
-                spec = &candidate;
-        if (spec == nullptr) {
+                option = &candidate;
+        if (option == nullptr) {
             UsageError(command, "unknown option '" + arg + "'");
             return false;
         }
-        if (spec->takesValue && !hasValue) {
+        if (option->takesValue && !hasValue) {
             if (i + 1 >= args.size()) {
                 UsageError(command, "option '" + arg + "' needs a value");
                 return false;
             }
             value = args[++i];
-        } else if (!spec->takesValue && hasValue) {
+        } else if (!option->takesValue && hasValue) {
             UsageError(command, "option '--" + name + "' takes no value");
             return false;
         }
