@@ -40,6 +40,15 @@ TEST(StagingPaths, MapWindowsPathsOntoTheRoot) {
         {"C:\\a<b", {}},
         {"C:\\a?", {}},
         {"C:\\a\\b:c", {}},
+        // Device names, which Windows opens as devices rather than files
+        // (whatever the extension); a Windows host would too.
+        {"C:\\a\\CON", {}},
+        {"C:\\a\\nul.txt", {}},
+        {"C:\\a\\Com1\\x", {}},
+        {"C:\\a\\lpt9.log", {}},
+        {"C:\\a\\aux .txt", {}},
+        {"C:\\a\\CONSOLE", c / "a" / "CONSOLE"},
+        {"C:\\a\\x.nul", c / "a" / "x.nul"},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.windows);
@@ -147,8 +156,16 @@ TEST(StagingRegistry, KeepsRegedit4TextAndUpdatesInPlace) {
               "\"x\"=\"y\"\r\n\r\n");
 
     // Paths the registry refuses, and the root key, which takes no values.
-    for (const char* bad : {"\\Software\\X", "Software\\\\X", "Software\\X\\\\"})
+    // Names a REGEDIT4 line cannot carry (a line break would end the key's line
+    // and let the rest pass for other keys and values) are refused as well.
+    for (const char* bad : {"\\Software\\X", "Software\\\\X", "Software\\X\\\\", "Software\\X]\r\n[HKEY_LOCAL_MACHINE\\Y",
+                            "Software\\X\nY"})
         EXPECT_EQ(again.OpenKey(bad), 0u) << bad;
+    EXPECT_FALSE(again.SetString(sub, "a\"=\"b\"\r\n\"c", "y"));
+    EXPECT_FALSE(again.SetString(sub, std::string("a\0b", 3), "y"));
+    StagingInstallPlatform reread(root.path().string());
+    EXPECT_TRUE(reread.Ready()) << reread.Problem();
+    EXPECT_EQ(reread.Registry().Keys().size(), 2u);
     RegistryHandle rootKey = again.OpenKey("");
     ASSERT_NE(rootKey, 0u);
     EXPECT_FALSE(again.SetString(rootKey, "x", "y"));

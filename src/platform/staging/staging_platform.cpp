@@ -26,6 +26,21 @@ bool ValidName(const std::string& name) {
     return true;
 }
 
+// Whether Windows takes a name for a device (CON, NUL, COM1, ...) whatever its
+// extension: opening it reaches the device, not a file in the folder.
+bool IsDeviceName(const std::string& name) {
+    std::string base = name.substr(0, name.find('.'));
+    while (!base.empty() && base.back() == ' ')
+        base.pop_back();
+    for (char& c : base)
+        c = LowerAscii(c);
+    for (const char* device : {"con", "prn", "aux", "nul", "conin$", "conout$"})
+        if (base == device)
+            return true;
+    return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
+           base[3] >= '1' && base[3] <= '9';
+}
+
 std::string JoinHost(const std::string& folder, const std::string& name) {
     return folder + host_files::kSeparator + name;
 }
@@ -44,6 +59,13 @@ std::string MatchName(const std::string& folder, const std::string& name) {
             match = &existing;
     }
     return match != nullptr ? *match : name;
+}
+
+// Whether a key or value name can stand in a REGEDIT4 line: a line break would
+// end the line and let the rest of the name pass for further keys or values, and
+// a NUL would end the name where the registry's own calls read it.
+bool FitsRegistryLine(const std::string& name) {
+    return name.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
 }
 
 // A volume serial number for the staged drive C, fixed so that links are reproducible.
@@ -119,7 +141,7 @@ bool StagingInstallPlatform::HostPath(const std::string& windowsPath, std::strin
             name.pop_back();
         if (name.empty())
             continue;
-        if (!ValidName(name))
+        if (!ValidName(name) || IsDeviceName(name))
             return false;
         names.push_back(name);
     }
@@ -241,7 +263,7 @@ RegistryHandle StagingInstallPlatform::OpenKey(const std::string& subKey) {
     std::string path = subKey;
     if (!path.empty() && path.back() == '\\')
         path.pop_back();
-    if (!subKey.empty() && subKey[0] == '\\')
+    if ((!subKey.empty() && subKey[0] == '\\') || !FitsRegistryLine(subKey))
         return 0;
     int key = -1;
     if (!path.empty()) {
@@ -277,6 +299,8 @@ bool StagingInstallPlatform::SetString(RegistryHandle key, const std::string& na
     auto open = openKeys_.find(key);
     if (open == openKeys_.end() || open->second < 0)
         return false;  // no such handle, or the root key, which holds no values
+    if (!FitsRegistryLine(name))
+        return false;
     RegistryFile saved = registry_;
     registry_.SetString(open->second, name, value);
     if (!SaveRegistry()) {

@@ -7,6 +7,8 @@
 //                 separate, "." and ".." are resolved without leaving the drive,
 //                 and trailing dots and spaces of a name are dropped, as Windows
 //                 does. Existing names match without regard to ASCII case.
+//                 Device names (CON, NUL, COM1, ... with any extension) are no
+//                 files on Windows and map to nothing.
 //   special       Programs  C:\users\USER\AppData\Roaming\Microsoft\Windows\Start Menu\Programs
 //   folders       Startup   the Programs folder's Startup
 //                 Desktop   C:\users\USER\Desktop
@@ -15,7 +17,9 @@
 //   registry      ROOT/registry.reg in REGEDIT4 text (platform/staging/registry_file.h),
 //                 rewritten after every change. Keys are below HKEY_LOCAL_MACHINE;
 //                 as in the registry, a key path may not start with "\" or hold an
-//                 empty name, and the root key itself takes no values.
+//                 empty name, and the root key itself takes no values; key and
+//                 value names with a line break or NUL, which a REGEDIT4 line
+//                 cannot carry, are refused.
 //   shortcuts     real Shell Link files (platform/staging/shell_link_file.h).
 //
 // A fault injector makes the Nth operation (counting every call of the
