@@ -102,10 +102,13 @@ int32_t Win32InstallPlatform::SaveShortcut(const ShortcutLink& link, const std::
     if (FAILED(result))
         return result;
     ComPtr<IShellLinkA> shellLink(rawLink);
-    shellLink->SetDescription(link.description.c_str());
-    shellLink->SetPath(link.target.c_str());
-    shellLink->SetWorkingDirectory(link.workingFolder.c_str());
-    shellLink->SetArguments(link.arguments.c_str());
+    // A text the link object does not take fails the save rather than leaving a
+    // link without its target, folder or arguments.
+    if (FAILED(result = shellLink->SetDescription(link.description.c_str())) ||
+        FAILED(result = shellLink->SetPath(link.target.c_str())) ||
+        FAILED(result = shellLink->SetWorkingDirectory(link.workingFolder.c_str())) ||
+        FAILED(result = shellLink->SetArguments(link.arguments.c_str())))
+        return result;
 
     IPersistFile* rawFile = nullptr;
     result = shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&rawFile));
