@@ -69,4 +69,9 @@ grep -q "Registry key" "$work/out.txt" || { cat "$work/out.txt"; fail "refusal d
 [ $? = 2 ] || fail "without --root on Linux: usage error"
 "$vela" install "$work/good.pkg" --root "$work/m5" --lang Klingon >/dev/null 2>&1
 [ $? = 2 ] || fail "unknown language: usage error"
+for user in .. . 'a/b' 'a\b' ''; do
+  "$vela" install "$work/good.pkg" --root "$work/m6" --user "$user" >/dev/null 2>&1
+  [ $? = 2 ] || fail "--user '$user': usage error"
+done
+[ ! -e "$work/m6" ] || fail "a refused --user wrote something"
 echo PASS

@@ -261,7 +261,8 @@ int RunInstall(const std::vector<std::string>& argv) {
         if (report.root.empty())
             return UsageError(command, "--user names the staged machine's user; it needs --root");
         EncodeResult encoded = ToPackageText(*user, report.codePage);
-        if (!encoded.ok || encoded.text.empty() || encoded.text.find_first_of("\\/:*?\"<>|") != std::string::npos)
+        if (!encoded.ok || encoded.text.empty() || encoded.text == "." || encoded.text == ".." ||
+            encoded.text.find_first_of("\\/:*?\"<>|") != std::string::npos)
             return UsageError(command, "--user needs a plain user name");
         report.user = encoded.text;
     }
