@@ -38,6 +38,12 @@ bool RunReader::Fill() {
 }
 
 bool RunReader::NextRun(uint8_t& byte, int& length) {
+    // Most runs are a single byte followed by a different one in the same chunk.
+    if (end_ - next_ >= 2 && chunk_[next_ + 1] != chunk_[next_]) {
+        byte = chunk_[next_++];
+        length = 1;
+        return true;
+    }
     if (next_ == end_ && !Fill())
         return false;
     byte = chunk_[next_++];

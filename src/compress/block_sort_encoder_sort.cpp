@@ -72,12 +72,18 @@ void ShellSort(const uint32_t* words, uint32_t* sv, uint32_t n) {
 // from its end with the positions in ascending order leaves it in descending
 // position order and its start in buckets[key]; buckets[65536] = n.
 void PackWordsAndBucket(uint32_t* w, uint32_t* sv, uint32_t* ftab, uint32_t n) {
-    for (uint32_t i = 0; i < n; i++) {
+    // The last word wraps round to the block's start (whose top bytes packing
+    // leaves alone); every earlier word takes its three following bytes from
+    // the already packed word after it.
+    {
+        const uint32_t i = n - 1;
         uint32_t b1 = w[i + 1 < n ? i + 1 : i + 1 - n] >> 24;
         uint32_t b2 = w[i + 2 < n ? i + 2 : i + 2 - n] >> 24;
         uint32_t b3 = w[i + 3 < n ? i + 3 : i + 3 - n] >> 24;
         w[i] = (w[i] & 0xff000000u) | (b1 << 16) | (b2 << 8) | b3;
     }
+    for (uint32_t i = n - 1; i-- > 0;)
+        w[i] = (w[i] & 0xff000000u) | (w[i + 1] >> 8);
     for (uint32_t i = 0; i < 16; i++)
         w[n + i] = w[i];
     std::memset(ftab, 0, 65537 * sizeof ftab[0]);
