@@ -338,8 +338,20 @@ void StreamWriter::SendBlock(const uint8_t* lastColumn, uint32_t n) {
                 break;
             }
         }
-        std::memmove(list + 1, list, static_cast<size_t>(j));
-        list[0] = c;
+        if (j < 8) {
+            // Within the first eight entries: shift them in one word, keeping
+            // the entries after position j as they were.
+            uint64_t v;
+            std::memcpy(&v, list, 8);
+            v = LittleEndian(v);
+            const uint64_t moved = ~0ull >> (56 - 8 * j);  // bytes 0 .. j
+            v = (((v << 8) | c) & moved) | (v & ~moved);
+            v = LittleEndian(v);
+            std::memcpy(list, &v, 8);
+        } else {
+            std::memmove(list + 1, list, static_cast<size_t>(j));
+            list[0] = c;
+        }
         if (run > 0) {
             SendZeroRun(run);
             run = 0;
